@@ -8,6 +8,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// The seam and the form layer use these names for their own members.
+#undef MessageBox
+#undef GetProfileString
 #else
 using DWORD = uint32_t;
 using LONG = int32_t;

@@ -26,6 +26,7 @@ void TForm1::LoadTrackWith(const String& path, int stopLead, vbmp3::OpenFn open)
   TrackInfo info;
   std::memset(&info, 0, sizeof info);  // a failed open shows empty texts and zeros
   DecoderOk = vbmp3::Call(open, FileNameBuffer.c_str(), &info);
+  if (!DecoderOk) std::memset(&info, 0, sizeof info);  // nor what the library left there
   Edit1->SetText(FieldText(info.Title, sizeof info.Title));
   Edit2->SetText(FieldText(info.Artist, sizeof info.Artist));
   Edit3->SetText(IntToStr(info.Channels));
