@@ -139,7 +139,12 @@ bool Win32Os::OpenFileDialog(Handle owner, const std::string& filter, const std:
   std::string f = filter + "||";
   for (char& c : f)
     if (c == '|') c = '\0';
-  if (Wide()) {
+  // The wide dialog exists only on the NT family; look it up so that the
+  // program still loads where comdlg32 lacks it.
+  using OpenW = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static OpenW openW = reinterpret_cast<OpenW>(
+      reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("comdlg32.dll"), "GetOpenFileNameW")));
+  if (Wide() && openW) {
     std::wstring wf = Widen(f), wt = Widen(title);
     std::vector<wchar_t> buf(kChars, L'\0');
     OPENFILENAMEW ofn{};
@@ -151,7 +156,7 @@ bool Win32Os::OpenFileDialog(Handle owner, const std::string& filter, const std:
     ofn.nMaxFile = kChars;
     ofn.lpstrTitle = wt.c_str();
     ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
-    if (!GetOpenFileNameW(&ofn)) return false;
+    if (!openW(&ofn)) return false;
     fileName = Narrow(buf.data());
     return true;
   }
