@@ -320,7 +320,9 @@ void RegisterFormClass(const String& name) {
 
 void CreateChild(TForm* f, TControl* c) {
   HWND parent = static_cast<HWND>(f->Handle);
-  DWORD style = WS_CHILD | WS_VISIBLE | (c->TabOrder >= 0 ? WS_TABSTOP : 0);
+  const bool focusable = c->kind == TControl::Button || c->kind == TControl::CheckBox || c->kind == TControl::Edit ||
+                         c->kind == TControl::Memo || c->kind == TControl::TrackBar;
+  DWORD style = WS_CHILD | WS_VISIBLE | (focusable ? WS_TABSTOP : 0);
   DWORD ex = 0;
   const char* cls = "STATIC";
   switch (c->kind) {
@@ -355,7 +357,6 @@ void CreateChild(TForm* f, TControl* c) {
     case TControl::StatusBar:
       cls = "msctls_statusbar32";
       style |= CCS_BOTTOM;
-      style &= ~DWORD(WS_TABSTOP);
       break;
     case TControl::Image:
       style |= SS_ICON;
