@@ -34,3 +34,52 @@ class AppTest : public ::testing::Test {
     os.lookups.clear();
   }
 };
+
+// A started program with its helpers public, so tables of cases can hold
+// steps that act on it.
+class StartedApp : public AppTest {
+ public:
+  using AppTest::ClearCalls;
+  using AppTest::dec;
+  using AppTest::DecoderCalls;
+  using AppTest::Drop;
+  using AppTest::F;
+  using AppTest::os;
+  using AppTest::SpectrumTick;
+  using AppTest::Status;
+  using AppTest::Tick;
+
+  void SetUp() override {
+    AppTest::SetUp();
+    Start();
+    ClearCalls();
+    os.boxes.clear();
+  }
+
+  // A monitor tick at which the decoder reports this state and second.
+  void TickWith(int32_t state, int32_t seconds) {
+    dec.states = {{state, seconds}};
+    Tick();
+  }
+
+  // Enabled state as "Button1..7 ONOFF1OFFF1 Timer1 drops", e.g. "1101000 00 0
+  // 1".
+  std::string Controls() {
+    TForm1& f = F();
+    TButton* b[] = {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6, f.Button7};
+    std::string s;
+    for (TButton* x : b) s += x->Enabled() ? '1' : '0';
+    s += ' ';
+    s += f.ONOFF1->Enabled() ? '1' : '0';
+    s += f.OFFF1->Enabled() ? '1' : '0';
+    s += f.Timer1->Enabled() ? " 1" : " 0";
+    s += os.dragAccepting ? " 1" : " 0";
+    return s;
+  }
+
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> out;
+    for (const Box& b : os.boxes) out.push_back(b.text);
+    return out;
+  }
+};

@@ -172,7 +172,7 @@ void TForm1::SetSpectrumBars(int value) {
 
 void TForm1::Say(const String& text) {
   bool hold = Timer1->Enabled();
-  
+  if (hold) ++monitorHeld_;
   ShowMessage(text);
   if (hold) --monitorHeld_;
 }
