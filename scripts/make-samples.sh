@@ -209,10 +209,10 @@ for name, title in want.items():
     for t in [0.5 + 0.5 * k for k in range(int((n / rate - 1.0) / 0.5))]:
         s = int(t * rate)
         for c in range(ch):
-            spec = fft([pcm[(s + i) * ch + c] / 32768.0 * hann[i] for i in range(N)])
+            spectrum = fft([pcm[(s + i) * ch + c] / 32768.0 * hann[i] for i in range(N)])
             db = []
             for _, lo, hi in bands:
-                e = sum(abs(spec[k]) ** 2 for k in range(int(lo * N / rate), int(hi * N / rate) + 1))
+                e = sum(abs(spectrum[k]) ** 2 for k in range(int(lo * N / rate), int(hi * N / rate) + 1))
                 db.append(10 * math.log10(e + 1e-12))
             rows.append((t, "LR"[c], db))
     print(f"{path}: {n / rate:.2f} s, {ch} ch, {rate} Hz, {len(data)} bytes; band energy dB"
