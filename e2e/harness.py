@@ -470,6 +470,10 @@ class App:
     def mouse(self, x, y, name=None, how="input"):
         return self.cmd("mouse", x=x, y=y, name=name, how=how)
 
+    def drag(self, x, y, x2, y2, name=None, steps=5):
+        """A left-button drag by real input from (x, y) to (x2, y2), client points of the window or of a control."""
+        return self.cmd("drag", x=x, y=y, x2=x2, y2=y2, name=name, steps=steps)
+
     def keys(self, name, keys, how="input"):
         return self.cmd("keys", name=name, keys=keys, how=how)
 
@@ -531,12 +535,17 @@ class E2ETest(unittest.TestCase):
         if not self.s.driver.alive():
             self.s.driver = Driver(self.s)
 
+    def artifacts_dir(self):
+        """<build>/e2e-artifacts (or $VANTREL_E2E_ARTIFACTS), made if missing."""
+        out = os.environ.get("VANTREL_E2E_ARTIFACTS", os.path.join(self.s.build, "e2e-artifacts"))
+        os.makedirs(out, exist_ok=True)
+        return out
+
     def keep_evidence(self):
         """Called by the runner when the test fails (before tearDown): a screenshot
         and the stand-in decoder's logs go to <build>/e2e-artifacts."""
-        out = os.environ.get("VANTREL_E2E_ARTIFACTS", os.path.join(self.s.build, "e2e-artifacts"))
         try:
-            os.makedirs(out, exist_ok=True)
+            out = self.artifacts_dir()
             name = self.id().split(".", 1)[-1]
             self.s.screenshot(os.path.join(out, name + ".png"))
             for n, a in enumerate(self._apps):

@@ -252,7 +252,13 @@ uint8_t __stdcall vbmp3_open(const char* ansiPath, TrackInfo* info) {
   std::string file = baseName(path);
   bool exists = false;
   if (ansiPath) {
-    DWORD a = GetFileAttributesA(ansiPath);
+    // Through the wide API, so that a path past MAX_PATH is looked up whole too.
+    int wn = MultiByteToWideChar(CP_ACP, 0, ansiPath, -1, nullptr, 0);
+    std::wstring w(wn > 0 ? wn : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansiPath, -1, &w[0], wn);
+    w.resize(wcslen(w.c_str()));
+    if (w.size() >= MAX_PATH && w.compare(0, 4, L"\\\\?\\") != 0 && w.size() > 2 && w[1] == L':') w = L"\\\\?\\" + w;
+    DWORD a = w.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(w.c_str());
     exists = a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
   }
   std::string ov = s.track(file, "open", "auto");

@@ -266,6 +266,17 @@ std::string controlJson(HWND h, HWND parent) {
     o.num("max", (long long)sendT(h, TBM_GETRANGEMAX, 0, 0));
     o.num("line_size", (long long)sendT(h, TBM_GETLINESIZE, 0, 0));
     o.num("page_size", (long long)sendT(h, TBM_GETPAGESIZE, 0, 0));
+    // Thumb and channel, in the track bar's client coordinates (read through a buffer in the target).
+    for (int k = 0; k < 2; ++k) {
+      RemoteBuf rb(h, sizeof(RECT));
+      RECT r = {};
+      bool sent = false;
+      if (rb.ok() && rb.zero()) {
+        sendT(h, k == 0 ? TBM_GETTHUMBRECT : TBM_GETCHANNELRECT, 0, (LPARAM)rb.mem, &sent);
+        if (sent) rb.read(&r, sizeof r);
+      }
+      o.raw(k == 0 ? "thumb" : "channel", rectJson(r));
+    }
   } else if (_wcsicmp(cls.c_str(), PROGRESS_CLASSW) == 0) {
     o.num("pos", (long long)sendT(h, PBM_GETPOS, 0, 0));
     o.num("min", (long long)sendT(h, PBM_GETRANGE, TRUE, 0));
@@ -730,6 +741,41 @@ std::string cmdMouse(const Cmd& c) {
       .raw("under", hstr(WindowFromPoint(p))).done();
 }
 
+// A left-button drag through real input: press at (x, y), move in `steps` steps
+// to (x2, y2), release there; points in client coordinates of the window or control.
+std::string cmdDrag(const Cmd& c) {
+  HWND m = mainArg(c);
+  HWND base = m;
+  if (c.has("name") || c.has("id")) base = controlArg(c, m);
+  if (!base) return err("no such window");
+  POINT a = {(LONG)c.num("x", 0), (LONG)c.num("y", 0)};
+  POINT b = {(LONG)c.num("x2", 0), (LONG)c.num("y2", 0)};
+  ClientToScreen(base, &a);
+  ClientToScreen(base, &b);
+  int steps = (int)c.num("steps", 5);
+  if (steps < 1) steps = 1;
+  int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+  auto moveTo = [&](LONG x, LONG y, DWORD extra) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
+    in.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | extra;
+    SendInput(1, &in, sizeof(INPUT));
+    Sleep(40);
+  };
+  SetCursorPos(a.x, a.y);
+  moveTo(a.x, a.y, 0);
+  moveTo(a.x, a.y, MOUSEEVENTF_LEFTDOWN);
+  for (int k = 1; k <= steps; ++k)
+    moveTo(a.x + (b.x - a.x) * k / steps, a.y + (b.y - a.y) * k / steps, 0);
+  moveTo(b.x, b.y, MOUSEEVENTF_LEFTUP);
+  POINT now;
+  GetCursorPos(&now);
+  return Obj().boolean("ok", true).num("screen_x", a.x).num("screen_y", a.y).num("screen_x2", b.x).num("screen_y2", b.y)
+      .num("cursor_x", now.x).num("cursor_y", now.y).done();
+}
+
 std::string cmdKeys(const Cmd& c) {
   HWND m = mainArg(c);
   HWND h = controlArg(c, m);
@@ -1000,6 +1046,7 @@ std::string dispatch(const Cmd& c) {
   if (v == "memo") return cmdMemo(c);
   if (v == "click") return cmdClick(c);
   if (v == "mouse") return cmdMouse(c);
+  if (v == "drag") return cmdDrag(c);
   if (v == "keys") return cmdKeys(c);
   if (v == "focus") return cmdFocus(c);
   if (v == "focused") return cmdFocused(c);
