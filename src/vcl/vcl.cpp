@@ -139,7 +139,9 @@ void TTrackBar::NotifyChange(int nativePosition) {
 }
 
 void TProgressBar::SetPosition(int value) {
-  position_ = std::clamp(value, Min, Max);
+  value = std::clamp(value, Min, Max);
+  if (value == position_) return;  // nothing to redraw
+  position_ = value;
   if (Handle && peer()) peer()->PositionChanged(this);
 }
 

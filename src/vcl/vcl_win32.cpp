@@ -353,6 +353,7 @@ void CreateChild(TForm* f, TControl* c) {
       break;
     case TControl::ProgressBar:
       cls = "msctls_progress32";
+      style |= PBS_SMOOTH;  // one bar instead of blocks: far less to redraw ten times a second
       break;
     case TControl::StatusBar:
       cls = "msctls_statusbar32";
