@@ -27,6 +27,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include "../../vbmp3/vbmp3.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,15 +37,6 @@
 
 namespace {
 
-struct TrackInfo {
-  char Title[128];
-  char Artist[128];
-  int32_t Channels;
-  int32_t BitRate;
-  int32_t SamplingRate;
-  int32_t Seconds;
-};
-static_assert(sizeof(TrackInfo) == 272, "TrackInfo layout");
 
 HINSTANCE g_self = nullptr;
 CRITICAL_SECTION g_lock;

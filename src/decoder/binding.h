@@ -8,25 +8,7 @@
 
 #include "os/os.h"
 
-#ifdef _WIN32
-#define VBMP3_CALL __stdcall
-#else
-#define VBMP3_CALL
-#endif
-
-struct TrackInfo {
-  char Title[128];
-  char Artist[128];
-  int32_t Channels;
-  int32_t BitRate;
-  int32_t SamplingRate;
-  int32_t Seconds;
-};
-static_assert(sizeof(TrackInfo) == 272, "TrackInfo is 272 bytes");
-static_assert(offsetof(TrackInfo, Artist) == 128 && offsetof(TrackInfo, Channels) == 256 &&
-                  offsetof(TrackInfo, BitRate) == 260 && offsetof(TrackInfo, SamplingRate) == 264 &&
-                  offsetof(TrackInfo, Seconds) == 268,
-              "TrackInfo field offsets");
+#include "vbmp3/vbmp3.h"  // TrackInfo and the calling convention, shared with the library
 
 namespace vbmp3 {
 using BoolFn = uint8_t(VBMP3_CALL*)();

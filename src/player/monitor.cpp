@@ -50,12 +50,6 @@ void TForm1::Exit2Click(TObject* sender) {
   DecoderOk = vbmp3::Call(vbmp3::Lookup<vbmp3::BoolFn>("vbmp3_stop"));
   if (!DecoderOk) Say("MP3の停止に失敗しました");
   ClearTrackFields();
-  Button4->SetEnabled(true);
-  Button1->SetEnabled(true);
-  Button6->SetEnabled(false);
-  Button7->SetEnabled(false);
-  Timer1->SetEnabled(false);
-  StatusBar1->SetSimpleText("終了しました");
-  sys::os().KeepAwake(false);
+  ShowStopped();
   if (CheckBox1->Checked()) WindowsS1Click(sender);
 }

@@ -26,6 +26,16 @@ void TForm1::ClearTrackFields() {
   Label10->SetCaption("0秒");
 }
 
+void TForm1::ShowStopped() {
+  Button4->SetEnabled(true);
+  Button1->SetEnabled(true);
+  Button6->SetEnabled(false);
+  Button7->SetEnabled(false);
+  Timer1->SetEnabled(false);
+  StatusBar1->SetSimpleText("終了しました");
+  sys::os().KeepAwake(false);
+}
+
 void TForm1::Button2Click(TObject* sender) {
   OFFF1Click(sender);
   OFFF1->SetEnabled(false);
@@ -34,14 +44,8 @@ void TForm1::Button2Click(TObject* sender) {
   if (!DecoderOk) Say("MP3の停止に失敗しました");
   ClearTrackFields();
   SetSpectrumBars(0);
-  Button4->SetEnabled(true);
-  Button1->SetEnabled(true);
-  Button6->SetEnabled(false);
-  Button7->SetEnabled(false);
-  Timer1->SetEnabled(false);
-  StatusBar1->SetSimpleText("終了しました");
+  ShowStopped();
   sys::os().DragAcceptFiles(Handle, true);
-  sys::os().KeepAwake(false);
 }
 
 void TForm1::Button3Click(TObject*) {

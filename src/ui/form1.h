@@ -79,6 +79,9 @@ class TForm1 : public TForm {
   // Loads line TrackIndex of the playlist, showing which entry it is.
   void LoadEntry(int stopLead, vbmp3::OpenFn open);
   void ClearTrackFields();
+  // Play and File Open back, Previous and Next off, the monitor stopped,
+  // "終了しました": where Stop and the end of playback meet.
+  void ShowStopped();
   int monitorHeld_ = 0;
   bool spectrumBoxOpen_ = false;
 };
