@@ -119,7 +119,7 @@ int NominalTextWidth(const String& s) {
 
 void TLabel::AdjustSize() {
   if (WordWrap) return;  // a wrapping label keeps its width
-  int w = (Handle && peer()) ? peer()->TextWidth(this, text_) : NominalTextWidth(text_);
+  int w = peer() ? peer()->TextWidth(this, text_) : NominalTextWidth(text_);
   if (RightAligned) Left += Width - w;
   Width = w;
   if (Handle && peer()) peer()->BoundsChanged(this);

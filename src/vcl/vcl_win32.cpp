@@ -139,10 +139,13 @@ class Win32Peer : public PeerOps {
     SendMessageA(h, EM_SETSEL, WPARAM(start), LPARAM(start + len));
     SendMessageA(h, EM_SCROLLCARET, 0, 0);
   }
-  int TextWidth(TControl* c, const String& text) override {
-    HWND h = static_cast<HWND>(c->Handle);
-    HDC dc = GetDC(h);
-    HGDIOBJ old = SelectObject(dc, FormFont());
+  int TextWidth(TControl*, const String& text) override {
+    // One memory DC with the window font measures every label.
+    static HDC dc = [] {
+      HDC m = CreateCompatibleDC(nullptr);
+      SelectObject(m, FormFont());
+      return m;
+    }();
     SIZE size{};
     if (Wide()) {
       std::wstring w = Widen(text);
@@ -151,8 +154,6 @@ class Win32Peer : public PeerOps {
       std::string a = ToAnsi(text);
       GetTextExtentPoint32A(dc, a.c_str(), int(a.size()), &size);
     }
-    SelectObject(dc, old);
-    ReleaseDC(h, dc);
     return int(size.cx);
   }
   void MenuEnabledChanged(TMenuItem* item) override {
@@ -363,12 +364,13 @@ void CreateChild(TForm* f, TControl* c) {
       style |= SS_ICON;
       break;
   }
+  if (!c->Enabled()) style |= WS_DISABLED;
+  if (c->kind == TControl::Label) static_cast<TLabel*>(c)->AdjustSize();  // sized before it is made
   String text = c->kind == TControl::Memo ? static_cast<TMemo*>(c)->Lines.Text()
                 : (c->kind == TControl::StatusBar || c->kind == TControl::Image) ? String() : c->Text();
   HWND h = CreateControl(ex, cls, text, style, c->Left, c->Top, c->Width, c->Height, parent, c->Id);
   c->Handle = h;
   if (c->kind != TControl::StatusBar) SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
-  EnableWindow(h, c->Enabled());
   switch (c->kind) {
     case TControl::TrackBar: {
       auto* t = static_cast<TTrackBar*>(c);
@@ -397,9 +399,6 @@ void CreateChild(TForm* f, TControl* c) {
     case TControl::Image:
       SendMessageA(h, STM_SETICON, reinterpret_cast<WPARAM>(ProgramIcon()), 0);
       SetWindowPos(h, nullptr, c->Left, c->Top, c->Width, c->Height, SWP_NOZORDER | SWP_NOACTIVATE);
-      break;
-    case TControl::Label:
-      static_cast<TLabel*>(c)->AdjustSize();
       break;
     default:
       break;
