@@ -541,13 +541,17 @@ class E2ETest(unittest.TestCase):
         os.makedirs(out, exist_ok=True)
         return out
 
+    def evidence_session(self):
+        """The session whose display a failing test's screenshot shows."""
+        return self.s
+
     def keep_evidence(self):
         """Called by the runner when the test fails (before tearDown): a screenshot
         and the stand-in decoder's logs go to <build>/e2e-artifacts."""
         try:
             out = self.artifacts_dir()
             name = self.id().split(".", 1)[-1]
-            self.s.screenshot(os.path.join(out, name + ".png"))
+            self.evidence_session().screenshot(os.path.join(out, name + ".png"))
             for n, a in enumerate(self._apps):
                 log = os.path.join(a.folder, "vbmp3_fake.log")
                 if os.path.exists(log):

@@ -149,19 +149,8 @@ class ShutdownTest(E2ETest):
         if self.own:
             self.own.close()
 
-    def keep_evidence(self):
-        out = os.environ.get("VANTREL_E2E_ARTIFACTS", os.path.join(self.s.build, "e2e-artifacts"))
-        try:
-            os.makedirs(out, exist_ok=True)
-            name = self.id().split(".", 1)[-1]
-            if self.own:
-                self.own.screenshot(os.path.join(out, name + ".png"))
-            for n, a in enumerate(self._apps):
-                log = os.path.join(a.folder, "vbmp3_fake.log")
-                if os.path.exists(log):
-                    shutil.copy2(log, os.path.join(out, "%s.%d.vbmp3_fake.log" % (name, n)))
-        except Exception as e:
-            print("could not keep evidence: %s" % e)
+    def evidence_session(self):
+        return self.own or self.s
 
     def test_check_box_arms_the_end_of_playback_with_shutdown(self):
         a = self.app(dll="fake")
